@@ -184,7 +184,7 @@ bool read_symmetry(intensity_data& d) {
     int32 centro = 0, ns = 0;
     if (failed(d, rd.get({iv(centro), iv(ns)}), msg)) return false;
     if (ns > max_ops) {
-      io::write(*d.out, R"(" The number of symmetry lines is to large",/," ( ns <= 24)")");
+      io::write(*d.out, R"L(" The number of symmetry lines is to large",/," ( ns <= 24)")L");
       return false;
     }
     if (centro != 1 && centro != 2) return refuse(d, " The symmetry information must give centro = 1 or 2");

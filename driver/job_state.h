@@ -111,6 +111,11 @@ struct intensity_data {
   clock_source clock = system_clock_reading;
   int32 clock_start_day = 0, clock_start_seconds = 0;
   float clock_start = 0;
+
+  // ---- scratch of the structure-factor routines (fcalc1, fcalc1_n) --------
+  // Grown on first use and reused, so the per-event calls do not allocate.
+  std::vector<float> sf_a, sf_b;  // per atom: sums A(i), B(i) over the operators
+  std::vector<float> sf_f;        // per type: f0 + f' at the current s
 };
 
 }  // namespace korva
