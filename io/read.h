@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,6 +37,24 @@ inline ritem tv(std::string& x) { return {ritem::k_text, &x}; }  // fixed-column
 // not fit their target (overflow, NaN, Inf).
 int read_free(line_source& src, std::span<const ritem> items);
 int read_free(line_source& src, std::initializer_list<ritem> items);
+
+// One free-format read whose targets are given piece by piece, for a list
+// whose length is read within the same read (a count, then that many
+// values).  Once the read has ended (slash, error, end of file) every later
+// piece gets the same status and its targets stay unchanged.
+class free_reader {
+ public:
+  explicit free_reader(line_source& src);
+  ~free_reader();
+  free_reader(const free_reader&) = delete;
+  free_reader& operator=(const free_reader&) = delete;
+  int get(std::span<const ritem> items);
+  int get(std::initializer_list<ritem> items);
+
+ private:
+  struct state;
+  std::unique_ptr<state> st_;
+};
 
 // The same over one record held in a text (an internal read): running out
 // of text before the targets are filled is end of file.
