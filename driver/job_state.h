@@ -81,7 +81,6 @@ struct intensity_data {
   std::string anode = "  ";
   std::string scan_ext = "   ";
   std::string version = std::string(45, ' ');
-  float sum_theta_prim = 0;  // sum of primary Bragg angles for the diagram
 
   // ---- working values of the job routine ----------------------------------
   float a = 0, b = 0, c = 0, alpha = 0, beta = 0, gamma = 0;
