@@ -80,6 +80,9 @@ void release_arrays(intensity_data& d) {
   drop(d.ff);
   drop(d.aint);
   drop(d.aintm);
+  drop(d.sf_a);
+  drop(d.sf_b);
+  drop(d.sf_f);
 }
 
 }  // namespace korva

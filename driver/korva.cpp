@@ -1,6 +1,7 @@
 // The job routine: one job in a fixed sequence of phases.
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "crystal/chuk.h"
 #include "driver/clock.h"
@@ -37,7 +38,6 @@ int korva(intensity_data& d, std::string& scanfile, std::string& calfile, std::s
   d.clock_on = 0;
   d.n_strong = 0;
   d.theta_prim = 0;
-  d.sum_theta_prim = 0;
   chuk1(d);
 
   io::write(*d.out, "23X,A45", {d.version});
@@ -60,10 +60,11 @@ int korva(intensity_data& d, std::string& scanfile, std::string& calfile, std::s
   if (!allocate_profiles(d)) return stop(d);
 
   if (!crystal_setup(d)) return stop(d);
-  if (!run_calculation(d, scanfile)) return stop(d);
+  auto cs = std::make_unique<calc_state>();
+  if (!run_calculation(d, *cs, scanfile)) return stop(d);
 
   calfile = make_calfile(scanfile, plotfile);
-  if (!finish_job(d, calfile)) return stop(d);
+  if (!finish_job(d, *cs, calfile)) return stop(d);
 
   zeit(d);
   release_arrays(d);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "calc/scale.h"
 #include "crystal/fcal.h"
 #include "crystal/fcal_n.h"
 #include "crystal/mue.h"
@@ -218,8 +219,16 @@ bool crystal_setup(intensity_data& d) {
   return true;
 }
 
-bool run_calculation(intensity_data&, std::string&) { return true; }
+bool run_calculation(intensity_data& d, calc_state& cs, std::string& scanfile) {
+  if (!scan_setup(d, scanfile)) return false;
+  return run_passes(d, cs);
+}
 
-bool finish_job(intensity_data&, const std::string&) { return true; }
+bool finish_job(intensity_data& d, calc_state& cs, const std::string& calfile) {
+  profile_statistics(d, cs);
+  list_summary(d, cs, calfile);
+  // The diagram follows here when there is something to draw.
+  return true;
+}
 
 }  // namespace korva

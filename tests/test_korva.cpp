@@ -1,0 +1,68 @@
+// The run sequence: banner, early stops with their messages, exit status,
+// and the name of the profile file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "job_runner.h"
+
+using namespace korva;
+using namespace korva::testing;
+
+namespace {
+const std::string banner =
+    "                       KORVA-99, Version 01.2 (4. 4. 2001)          \n"
+    "                       KORVA psi-scan calculator, by the KORVA developers\n"
+    "\n"
+    "                               Date:  4 .  4 .  1\n"
+    "                               Time: 10 .  0 .  0\n";
+}
+
+TEST(Korva, EmptyJobFileStopsOnTheFirstLineWithStatusOne) {
+  const auto r = run_job("", scratch_dir("empty"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.listing, banner + "\n\nread-error in the first line of the input-file\n");
+}
+
+TEST(Korva, ProgramReadsStandardInputAndReportsFailureToTheShell) {
+  const std::string cmd = std::string(KORVA_BINARY) + " < /dev/null > korva_null.lis";
+  const int rc = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(rc));
+  EXPECT_EQ(WEXITSTATUS(rc), 1);
+  const std::string lis = read_file("korva_null.lis");
+  EXPECT_NE(lis.find("KORVA-99, Version 01.2 (4. 4. 2001)"), std::string::npos);
+  EXPECT_NE(lis.find("Date: "), std::string::npos);
+  EXPECT_NE(lis.find("Time: "), std::string::npos);
+  EXPECT_TRUE(lis.ends_with("\n\n\nread-error in the first line of the input-file\n")) << lis;
+}
+
+TEST(Korva, PlotFileThatCannotBeCreatedStopsTheJob) {
+  const auto r = run_job("title\n/no/such/folder/x.ps\n", scratch_dir("noplot"));
+  EXPECT_EQ(r.status, 1);
+  const std::string tail = "\n\n     /no/such/folder/x.ps" + std::string(72 - 20, ' ') +
+                           "\n there is no such file or directory, or the file is empty,\n check your input!\n";
+  EXPECT_TRUE(r.listing.ends_with(tail)) << r.listing;
+  // The title is echoed before the plot file is named.
+  EXPECT_NE(r.listing.find("\n\n\n title"), std::string::npos);
+}
+
+TEST(Korva, ProfileFileNameReplacesTheExtension) {
+  struct row {
+    const char* scan;
+    const char* plot;
+    const char* cal;
+  };
+  const row rows[] = {
+      {"", "x.ps", "x.cal"},
+      {"", "  job.ps", "job.cal"},
+      {"scan.dat", "x.ps", "scan.cal"},
+      {"  m1", "x.ps", "m1.cal"},
+      {"", "ab", "a.cal"},
+  };
+  for (const row& r : rows) {
+    std::string scan = pad(r.scan, 72), plot = pad(r.plot, 72);
+    EXPECT_EQ(trim_right(make_calfile(scan, plot)), r.cal) << r.scan << "|" << r.plot;
+  }
+}
