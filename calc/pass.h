@@ -75,9 +75,10 @@ void profile_statistics(intensity_data& d, calc_state& cs);
 // Searches the events of one pass.  False when the job must stop.
 bool search_events(intensity_data& d, calc_state& cs);
 
-// Listing of one pass, and the summary with the profile file.
+// Listing of one pass, and the summary with the profile file.  The summary
+// says whether there is something to draw.
 void list_pass(intensity_data& d, calc_state& cs);
-void list_summary(intensity_data& d, calc_state& cs, const std::string& calfile);
+bool list_summary(intensity_data& d, calc_state& cs, const std::string& calfile);
 
 // The whole calculation: reference direction, psi offset and the passes.
 bool run_passes(intensity_data& d, calc_state& cs);

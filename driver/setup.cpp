@@ -11,6 +11,7 @@
 #include "crystal/mue.h"
 #include "driver/job.h"
 #include "io/format.h"
+#include "plot/diagram.h"
 
 namespace korva {
 
@@ -226,8 +227,7 @@ bool run_calculation(intensity_data& d, calc_state& cs, std::string& scanfile) {
 
 bool finish_job(intensity_data& d, calc_state& cs, const std::string& calfile) {
   profile_statistics(d, cs);
-  list_summary(d, cs, calfile);
-  // The diagram follows here when there is something to draw.
+  if (list_summary(d, cs, calfile)) uplot(d);
   return true;
 }
 
