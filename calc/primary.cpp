@@ -24,7 +24,7 @@ bool primary_pass(intensity_data& d, calc_state& cs) {
   if (!(sin_th <= 1.0f)) {
     // Only the first line is checked at setup; a longer second line may
     // leave the primary without a Bragg angle.
-    io::write(*d.out, R"(/,/,/," The wavelength of the second line is to large",/,)"
+    io::write(*d.out, R"(/,/,/," The wavelength of the second line is too large",/,)"
                       R"(" the primary reflection is outside of the Ewald-sphere !!")");
     return false;
   }
@@ -89,8 +89,10 @@ bool primary_pass(intensity_data& d, calc_state& cs) {
 
   cs.psi_hw = std::asin(std::clamp(std::sin((d.mosaic + d.div_norm) * pi / 360.0f) / std::cos(cs.th1), -1.0f, 1.0f)) * rad;
   cs.rho_c = std::cos(cs.th1) / lam;
-  cs.rho_lmin = std::sqrt(cs.k_lmin * cs.k_lmin - hsq / 4.0f);
-  cs.rho_lmax = std::sqrt(cs.k_lmax * cs.k_lmax - hsq / 4.0f);
+  // Radius of the Ewald cut at height |h1|/2 for each end of the band; a
+  // band end beyond back-reflection no longer reaches that height.
+  cs.rho_lmin = std::sqrt(std::max(0.0f, cs.k_lmin * cs.k_lmin - hsq / 4.0f));
+  cs.rho_lmax = std::sqrt(std::max(0.0f, cs.k_lmax * cs.k_lmax - hsq / 4.0f));
   d.theta_prim += th1_deg;
   return true;
 }
