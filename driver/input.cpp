@@ -56,6 +56,12 @@ bool open_plotfile(intensity_data& d, const std::string& plotfile) {
 
 namespace {
 
+// A wavelength not above 0 gives no Ewald sphere to work with.
+bool wavelength_ok(intensity_data& d) {
+  if (d.lambda > 0.0f) return true;
+  return refuse(d, " The wavelength must be above 0");
+}
+
 // Radiation line: the first two characters choose the radiation.
 bool read_radiation(intensity_data& d) {
   const char* msg = "read-error in the fourth line of the input-file";
@@ -98,9 +104,12 @@ bool read_radiation(intensity_data& d) {
                                             iv(d.mono_l), rv(d.mono_f)}),
                msg))
       return false;
+    if (!wavelength_ok(d)) return false;
     d.i0 = d.lambda == 1.275f ? 1.1e10f : 1.0e10f;
     d.pol = key[0] == '1' ? 1.0f : -1.0f;
-    const float s = static_cast<float>(d.mono_h * d.mono_h + d.mono_k * d.mono_k + d.mono_l * d.mono_l);
+    // h^2 + k^2 + l^2 in reals: large indices must not wrap around.
+    const float h = static_cast<float>(d.mono_h), k = static_cast<float>(d.mono_k), l = static_cast<float>(d.mono_l);
+    const float s = h * h + k * k + l * l;
     const float sine = d.lambda * std::sqrt(s) / d.mono_a * 0.5f;
     // A monochromator reflection that cannot reflect this wavelength
     // leaves no Bragg angle to work with.
@@ -114,7 +123,7 @@ bool read_radiation(intensity_data& d) {
     if (failed(d, io::read_free_text(line, {iv(d.irad), rv(d.lambda), rv(d.dl1)}), msg)) return false;
     d.i0 = 1.0e12f;
     d.pol = 1;
-    return true;
+    return wavelength_ok(d);
   }
   if (failed(d, io::read_free_text(line, {rv(d.lambda), rv(d.dl1), rv(d.rel1), rv(d.lambda2), rv(d.dl2), rv(d.rel2)}),
              msg))
@@ -128,7 +137,7 @@ bool read_radiation(intensity_data& d) {
     std::swap(d.dl1, d.dl2);
     std::swap(d.rel1, d.rel2);
   }
-  return true;
+  return wavelength_ok(d);
 }
 
 }  // namespace
@@ -270,6 +279,7 @@ bool read_primary(intensity_data& d) {
                                    rv(d.psi_int_b)}),
              "read-error in the primary reflection line of the input-file"))
     return false;
+  d.phprim = phase;
   d.phprim_rad = phase * 0.017453299f;
   return true;
 }
@@ -294,7 +304,13 @@ bool read_orientation(intensity_data& d, std::string& scanfile) {
   for (int j = 0; j < 3; ++j)
     len[j] = std::sqrt(u[0][j] * u[0][j] + u[1][j] * u[1][j] + u[2][j] * u[2][j]);
   auto col_dot = [&](int p, int q) { return u[0][p] * u[0][q] + u[1][p] * u[1][q] + u[2][p] * u[2][q]; };
-  auto angle = [](float c) { return std::acos(std::fmax(-1.0f, std::fmin(1.0f, c))) * 57.29578f; };
+  // Rounding may carry a cosine just past 1; a zero column leaves the angle
+  // undefined (NaN), and it is printed so.
+  auto angle = [](float c) {
+    if (c > 1.0f) c = 1.0f;
+    if (c < -1.0f) c = -1.0f;
+    return std::acos(c) * 57.29578f;
+  };
   dot[0] = angle(col_dot(1, 2) / (len[1] * len[2]));
   dot[1] = angle(col_dot(0, 2) / (len[0] * len[2]));
   dot[2] = angle(col_dot(0, 1) / (len[0] * len[1]));
