@@ -2,6 +2,7 @@
 #include "crystal/fcal.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <new>
 #include <string_view>
@@ -113,6 +114,13 @@ bool check_displacement(intensity_data& d, const op_terms& o, int32 atom,
   return false;
 }
 
+// Truncation toward zero, held inside the integer range for absurd input.
+int32 truncated_index(float v) {
+  if (!(v > -1.0e9f)) return v != v ? 0 : -1000000000;
+  if (v > 1.0e9f) return 1000000000;
+  return static_cast<int32>(v);
+}
+
 }  // namespace
 
 bool sf_atom_sums(intensity_data& d, int32 h, int32 k, int32 l, bool with_values) {
@@ -132,19 +140,20 @@ bool sf_atom_sums(intensity_data& d, int32 h, int32 k, int32 l, bool with_values
     op_terms o;
     // Indices transformed by the transposed rotation, truncated toward zero;
     // the translation term uses the original indices.
-    o.ih = static_cast<int32>(fh * r[0][0] + fk * r[1][0] + fl * r[2][0]);
-    o.ik = static_cast<int32>(fh * r[0][1] + fk * r[1][1] + fl * r[2][1]);
-    o.il = static_cast<int32>(fh * r[0][2] + fk * r[1][2] + fl * r[2][2]);
+    o.ih = truncated_index(fh * r[0][0] + fk * r[1][0] + fl * r[2][0]);
+    o.ik = truncated_index(fh * r[0][1] + fk * r[1][1] + fl * r[2][1]);
+    o.il = truncated_index(fh * r[0][2] + fk * r[1][2] + fl * r[2][2]);
     o.ht = fh * t[0] + fk * t[1] + fl * t[2];
     o.hp = static_cast<float>(o.ih);
     o.kp = static_cast<float>(o.ik);
     o.lp = static_cast<float>(o.il);
-    o.hh = static_cast<float>(o.ih * o.ih);
-    o.kk = static_cast<float>(o.ik * o.ik);
-    o.ll = static_cast<float>(o.il * o.il);
-    o.hk2 = static_cast<float>(2 * o.ih * o.ik);
-    o.hl2 = static_cast<float>(2 * o.ih * o.il);
-    o.kl2 = static_cast<float>(2 * o.ik * o.il);
+    const std::int64_t ih = o.ih, ik = o.ik, il = o.il;
+    o.hh = static_cast<float>(ih * ih);
+    o.kk = static_cast<float>(ik * ik);
+    o.ll = static_cast<float>(il * il);
+    o.hk2 = static_cast<float>(2 * ih * ik);
+    o.hl2 = static_cast<float>(2 * ih * il);
+    o.kl2 = static_cast<float>(2 * ik * il);
 
     for (int32 i = 0; i < na; ++i) {
       const auto& x = d.xa[i];

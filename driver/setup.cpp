@@ -37,7 +37,10 @@ void report_scattering_factors(intensity_data& d) {
   }
   io::write(*d.out, R"(/,/," Scattering factor tables: Int."," Tables for Crystallography, Vol. C, 219 - 222, 500 - 503")");
   for (int32 j = 0; j < d.n_species; ++j) {
-    std::vector<io::fitem> items{d.atn[j], static_cast<int>(std::round(d.anz[j])), d.nor[j], d.fjs[j], d.fj2s[j]};
+    // Atoms per cell, rounded; an absurd count shows as asterisks.
+    const float n = std::round(d.anz[j]);
+    const int count = std::fabs(n) < 1.0e9f ? static_cast<int>(n) : 1000000000;
+    std::vector<io::fitem> items{d.atn[j], count, d.nor[j], d.fjs[j], d.fj2s[j]};
     for (int k = 0; k < 120; k += 2) items.emplace_back(d.ff[j][k]);
     io::write(*d.out,
               R"L(/,1X,A4,":",I3," atoms with atomic number",I3,/,/," f':",F8.4,5X,"f'':",F8.4,/,/,)L"
