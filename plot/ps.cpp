@@ -234,8 +234,11 @@ void dash(intensity_data& d, int32 code) {
 }
 
 void fonts(intensity_data& d, float size, std::string_view name) {
-  float p = std::trunc(size * pt_per_cm);
-  put(d, R"(A30,I4," scalefont setfont")", {"/" + padded(name, 20) + " findfont", p});
+  const float p = std::trunc(size * pt_per_cm);
+  std::string field = "/";
+  field += padded(name, 20);
+  field += " findfont";
+  put(d, R"(A30,I4," scalefont setfont")", {field, std::fabs(p) < 1.0e9f ? static_cast<int>(p) : 999999});
 }
 
 void transl(intensity_data& d, float x, float y) {
