@@ -95,7 +95,7 @@ void list_pass(intensity_data& d, calc_state& cs) {
             {cs.n_events, n_prager});
 }
 
-void list_summary(intensity_data& d, calc_state& cs, const std::string& calfile) {
+bool list_summary(intensity_data& d, calc_state& cs, const std::string& calfile) {
   if (d.zsw_in > 0.0f)
     io::write(*d.out,
               R"L(/," Maximum calculated intensity                    (cps)    :",F10.2,"    at psi =",F8.3,/,)L"
@@ -132,11 +132,13 @@ void list_summary(intensity_data& d, calc_state& cs, const std::string& calfile)
                           : R"(/,/," Number of multiple diffraction events in the 360 degree psi-scan",/,)"
                             R"(" with intensity > ",E10.2," : ",I10)",
               {0.01f * d.drumin, d.n_strong});
+    return true;
   } else {
     io::write(*d.out,
               R"(/,/," The number of multiple diffraction events with intensities > 0.01 times drumin is zero!",/,)"
               R"(" No graphical output is produced.",/," Please decrease drumin on the seventh input line")");
   }
+  return false;
 }
 
 }  // namespace korva

@@ -69,8 +69,9 @@ void add_event(intensity_data& d, const calc_state& cs, const event_geometry& g,
 void add_to_profile(intensity_data& d, const calc_state& cs, const event_geometry& g, const event_intensity& e) {
   if (d.zsw_in <= 0.0f) return;
   if (std::fabs(e.Ipk) <= d.ithresh) return;
-  // A degenerate line (no width) carries no intensity to spread.
-  if (!(e.w_out > 0.0f) || !std::isfinite(e.w_out) || !std::isfinite(e.w_in)) return;
+  // A degenerate line (no width, or a width that sweeps no reciprocal
+  // length) carries no intensity to spread and is not counted.
+  if (!(e.L2 > 0.0f) || !(e.w_out > 0.0f) || !std::isfinite(e.w_out) || !std::isfinite(e.w_in)) return;
 
   const float eta = (d.irad == 1 && g.z_off * g.z_off > d.q1 / 4.0f) ? std::fabs(g.cos_beta)
                                                                       : g.h2_perp * cs.lam_cur / 2.0f;

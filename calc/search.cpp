@@ -74,7 +74,7 @@ bool search_events(intensity_data& d, calc_state& cs) {
         ev.z_off = half - h2_par;
         const float s2 = inv_lam2 - ev.z_off * ev.z_off;
         ev.cos_beta = (rho_c * rho_c + perp2 - s2) / (2.0f * rho_c * ev.h2_perp);
-        if (std::fabs(ev.cos_beta) > 1.0f) continue;
+        if (!(std::fabs(ev.cos_beta) <= 1.0f)) continue;  // never touches the sphere
         ev.beta = std::acos(ev.cos_beta);
 
         // Azimuth of h2 about h1, counted from r toward c = r x h1.  Taken
