@@ -13,35 +13,33 @@ struct side_shape {
   float sig = 0, G = 0, L = 0, w = 0, n = 0;
 };
 
+// Pseudo-Voigt of one side: Gaussian and Lorentzian of the side's half
+// width, mixed by eta and scaled so that both sides meet at the peak.
+float shape(const side_shape& s, float eta, float x) {
+  const float r = x / s.w;
+  return s.n * ((1.0f - eta) * s.G * std::exp(-0.5f * (x / s.sig) * (x / s.sig)) + eta * s.L / (1.0f + r * r));
+}
+
 // One event at psi_e; io = true for the event whose partner lies toward
 // smaller psi.
 void add_event(intensity_data& d, const calc_state& cs, const event_geometry& g, const event_intensity& e,
                float psi_e, bool io, float eta, const side_shape& in, const side_shape& out, float wi, float wo) {
   const float pf = cs.path_factor, pf2 = pf * pf;
   const int32 k = static_cast<int32>(std::round((psi_e - d.psia) * d.zsw));
-  const float step = 1.0f / d.zsw;
   float* aint = d.aint.data();
   const int32 nstep = d.nstep;
   const float half_pi = 1.5707963f;
 
   auto contribute = [&](int32 j, bool inner) {
-    const float psi_j = d.psia + static_cast<float>(j) * step;
+    const float psi_j = d.psia + static_cast<float>(j) / d.zsw;
     const float x = psi_j - psi_e;
     float v;
-    if (inner) {
-      if (std::fabs(x) > g.BETA) {
-        v = 0.0f;
-      } else if (in.sig > 0.0f) {
-        v = in.n * ((1.0f - eta) * in.G * std::exp(-0.5f * (x / in.sig) * (x / in.sig)) +
-                    eta * in.L / (1.0f + (x / in.w) * (x / in.w)));
-      } else {
-        v = out.n * ((1.0f - eta) * out.G * std::exp(-0.5f * (x / out.sig) * (x / out.sig)) +
-                     eta * out.L / (1.0f + (x / out.w) * (x / out.w)));
-      }
-    } else {
-      v = out.n * ((1.0f - eta) * out.G * std::exp(-0.5f * (x / out.sig) * (x / out.sig)) +
-                   eta * out.L / (1.0f + (x / out.w) * (x / out.w)));
-    }
+    if (!inner)
+      v = shape(out, eta, x);
+    else if (std::fabs(x) > g.BETA)
+      v = 0.0f;  // no contribution beyond the partner event
+    else
+      v = shape(in.sig > 0.0f ? in : out, eta, x);
     const float uv = e.U * v;
     float sv = e.S * v;
     float i_int = 0.0f;

@@ -231,6 +231,7 @@ bool run_calculation(intensity_data& d, calc_state& cs, std::string& scanfile) {
 bool finish_job(intensity_data& d, calc_state& cs, const std::string& calfile) {
   profile_statistics(d, cs);
   if (list_summary(d, cs, calfile)) uplot(d);
+  d.PsiD = 0;
   return true;
 }
 
