@@ -33,9 +33,16 @@ float normalised_psi(const intensity_data& d, float psi) {
 
 bool search_events(intensity_data& d, calc_state& cs) {
   const float lam = cs.lam_cur;
-  cs.hmax = static_cast<int32>(2.0f * d.a / lam);
-  cs.kmax = static_cast<int32>(2.0f * d.b / lam);
-  cs.lmax = static_cast<int32>(2.0f * d.c / lam);
+  // A search box beyond this many indices per axis would never end.
+  const float span[3] = {2.0f * d.a / lam, 2.0f * d.b / lam, 2.0f * d.c / lam};
+  for (float v : span)
+    if (!(v < 100000.0f)) {
+      io::write(*d.out, R"(/,/," The cell is too large for this wavelength: more than 100000 indices per axis")");
+      return false;
+    }
+  cs.hmax = static_cast<int32>(span[0]);
+  cs.kmax = static_cast<int32>(span[1]);
+  cs.lmax = static_cast<int32>(span[2]);
   cs.n_events = cs.n_stored = cs.n_inrange = 0;
   io::write(*d.out, "/,/");
 

@@ -66,3 +66,13 @@ TEST(Korva, ProfileFileNameReplacesTheExtension) {
     EXPECT_EQ(trim_right(make_calfile(scan, plot)), r.cal) << r.scan << "|" << r.plot;
   }
 }
+
+TEST(Korva, CellTooLargeForTheSearchStopsInOrder) {
+  const std::string job =
+      "big cell\nbig.ps\n1000000 5 5 90 90 90\nCu\n0.05 0.05 100 5 0.005\n-180 180 1 0 1 0\n1 1 1\n"
+      "C         0.0000    0.00000\n1 1 0 0 0 0.01 0.01 0.01 0 0 0\n1 0 0 0 0 0 0\n";
+  const auto r = run_job(job, scratch_dir("bigcell"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.listing.ends_with("\n\n The cell is too large for this wavelength: more than 100000 indices per axis\n"))
+      << r.listing.substr(r.listing.size() - 300);
+}
