@@ -174,6 +174,8 @@ bool read_crystal_and_beam(intensity_data& d) {
     return false;
   }
   if (d.psie < d.psia) return refuse(d, " Psi-range is empty: psie is smaller than psia");
+  // The grid point j lies at psia + j/zsw: no grid without steps.
+  if (d.zsw == 0.0f) return refuse(d, " The number of steps per degree must not be 0");
 
   if (failed(d, io::read_free(d.job, {iv(d.sg_nr), iv(d.n_atoms), iv(d.n_species)}),
              "read-error in the seventh line of the input-file"))

@@ -518,6 +518,7 @@ TEST(Input, UnusableValuesStopWithAMessage) {
       {with({{l_atom, "0.5" + atom}}), "\n\n The chemical type number of atom    1 is outside 1 to    1\n"},
       {with({{l_atom, "-1" + atom}}), "\n\n The chemical type number of atom    1 is outside 1 to    1\n"},
       {with({{l_scan, "10. 5. 10. 0 100. 0."}}), "\n\n Psi-range is empty: psie is smaller than psia\n"},
+      {with({{l_scan, "-10. 10. 0. 0 100. 0."}}), "\n\n The number of steps per degree must not be 0\n"},
       {with({{l_rad, "1  1.275 1.0 1 1 1 45.7"}}),
        "\n\n The monochromator reflection cannot diffract this wavelength\n"},
       {with({{l_rad, "1  1.275 5.43102 0 0 0 45.7"}}),
