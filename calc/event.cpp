@@ -11,10 +11,6 @@
 
 namespace korva {
 
-namespace {
-constexpr float rad = 57.29578f;
-}
-
 void event_power(const intensity_data& d, const calc_state& cs, const event_geometry& g, event_intensity& e) {
   // Polarisation of the paths, for both incident polarisation states.
   float P1 = 1, P2 = 1, P3 = 1;
@@ -44,7 +40,7 @@ void event_power(const intensity_data& d, const calc_state& cs, const event_geom
   auto cut = [&](float R) { return R * R < z2 ? 0.0f : std::sqrt(R * R - z2); };
   auto ang = [&](float rho, float s) {
     const float c = (rho * rho + perp * perp - s * s) / (2.0f * rho * perp);
-    return std::acos(std::clamp(c, -1.0f, 1.0f)) * rad;
+    return std::acos(std::clamp(c, -1.0f, 1.0f)) * rad_to_deg;
   };
   float a_lo, a_hi;
   if (z2 > d.q1 / 4.0f) {
@@ -58,7 +54,7 @@ void event_power(const intensity_data& d, const calc_state& cs, const event_geom
   // Widths toward and away from the partner event, and the Lorentz factor
   // from the length of reciprocal space swept across the width.
   auto q = [&](float alpha) {
-    return std::sqrt(cs.rho_c * cs.rho_c + perp * perp - 2.0f * cs.rho_c * perp * std::cos(alpha / rad) + z2);
+    return std::sqrt(cs.rho_c * cs.rho_c + perp * perp - 2.0f * cs.rho_c * perp * std::cos(alpha / rad_to_deg) + z2);
   };
   float dq;
   if (a_lo == 0.0f) {
@@ -80,8 +76,8 @@ void event_power(const intensity_data& d, const calc_state& cs, const event_geom
   // Absorption in the sphere along the paths of h2 and h3.
   float A2 = 1, A3 = 1;
   if (d.irad < 3 && d.mur < 31.5f) {
-    A2 = absor1(d.mur, g.th2 * rad);
-    A3 = absor1(d.mur, g.th3 * rad);
+    A2 = absor1(d.mur, g.th2 * rad_to_deg);
+    A3 = absor1(d.mur, g.th3 * rad_to_deg);
   }
   e.abs23 = std::sqrt(A3 * A2);
   const float abs13 = std::sqrt(A3 * cs.astar1);

@@ -5,15 +5,14 @@
 
 #include "calc/pass.h"
 #include "io/format.h"
+#include "io/text.h"
 
 namespace korva {
 
 namespace {
-constexpr float rad = 57.29578f;
-constexpr float pi = 3.1415927f;
 
 float phase_deg(float ph) {
-  float p = ph * rad;
+  float p = ph * rad_to_deg;
   if (p > 180.0f) p -= 360.0f;
   return p;
 }
@@ -22,8 +21,8 @@ float phase_deg(float ph) {
 void list_pass(intensity_data& d, calc_state& cs) {
   cs.n_events *= 2;
   const float lam = cs.lam_cur;
-  const int32 n_prager = static_cast<int32>(4.0f * d.vol * std::cos(cs.th1) * pi * pi / (lam * lam * lam));
-  if (d.phprim_rad > pi) d.phprim_rad -= 2.0f * pi;
+  const int32 n_prager = static_cast<int32>(4.0f * d.vol * std::cos(cs.th1) * pi_float * pi_float / (lam * lam * lam));
+  if (d.phprim_rad > pi_float) d.phprim_rad -= 2.0f * pi_float;
 
   // The measured I-prim of a tube holds both lines, 1 : 0.5.
   float meas = d.meas_iprim, meas_err = d.meas_iprim_err;
@@ -59,8 +58,8 @@ void list_pass(intensity_data& d, calc_state& cs) {
             R"L(" Multiple diffraction-events with intensity greater than",F10.4,/,/,)L"
             R"L(2(3X,"H",3X,"K",3X,"L",6X,"F",5X,"phi",2X,"THETA"),6X,"Ikorva",6X,"Iaufhe",3X,"p12",1X," abs*",5X,3X,)L"
             R"L("TRPHI",5X," PSI",2X,"FWHM",4X,"BETA",/)L",
-            {cs.th1 * rad, d.d1, d.fprim, cs.iprim_pass, meas, meas_err, d.psi_int_a, d.psi_int_b,
-             d.phprim_rad * rad, cs.lor1, cs.astar1, (cs.a1 - cs.a2) * rad, rad * d.darwin_w * std::tan(d.theta_m),
+            {cs.th1 * rad_to_deg, d.d1, d.fprim, cs.iprim_pass, meas, meas_err, d.psi_int_a, d.psi_int_b,
+             d.phprim_rad * rad_to_deg, cs.lor1, cs.astar1, (cs.a1 - cs.a2) * rad_to_deg, rad_to_deg * d.darwin_w * std::tan(d.theta_m),
              d.drumin});
 
   if (d.drumin > 0.0f) {
@@ -79,13 +78,13 @@ void list_pass(intensity_data& d, calc_state& cs) {
       const event_record& r = tab[i];
       if (cs.pass == 1) d.events[i] = {r.ev_azim, r.ev_g2, r.ev_p2, r.ev_gp, r.ev_n2, r.ev_style};
       if (!(d.psia <= r.psi && r.psi <= d.psie)) continue;
-      float tr = r.trphi * rad;
+      float tr = r.trphi * rad_to_deg;
       for (int n = 0; n < 2 && tr > 180.0f; ++n) tr -= 360.0f;
       const float inv_fwhm = r.fwhm > 0.0f ? 1.0f / r.fwhm : 0.0f;
       io::write(*d.out, "2(3*I4,F8.2,F7.1,F7.2),2*F12.2,2*F6.2,A5,F8.2,F9.3,F6.3,F8.2",
                 {static_cast<int>(r.h2), static_cast<int>(r.k2), static_cast<int>(r.l2), r.f2, phase_deg(r.ph2),
-                 r.th2 * rad, static_cast<int>(r.h3), static_cast<int>(r.k3), static_cast<int>(r.l3), r.f3,
-                 phase_deg(r.ph3), r.th3 * rad, r.i_exc * inv_fwhm, r.i_dec * inv_fwhm, r.p12, 1.0f / r.abs23,
+                 r.th2 * rad_to_deg, static_cast<int>(r.h3), static_cast<int>(r.k3), static_cast<int>(r.l3), r.f3,
+                 phase_deg(r.ph3), r.th3 * rad_to_deg, r.i_exc * inv_fwhm, r.i_dec * inv_fwhm, r.p12, 1.0f / r.abs23,
                  r.side > 1.0f ? "o-i" : "i-o", tr, r.psi, r.fwhm, r.ev_beta});
     }
   }
@@ -110,8 +109,7 @@ bool list_summary(intensity_data& d, calc_state& cs, const std::string& calfile)
   io::write(*d.out, R"(" phase shift interval factor :",I5)", {d.nnn});
 
   // Profile file: psi, calculated and, where measured, measured intensity.
-  std::string name = calfile;
-  while (!name.empty() && name.back() == ' ') name.pop_back();
+  const std::string name = io::trim_right(calfile);
   std::FILE* f = std::fopen(name.c_str(), "w");
   if (!f) io::write(*d.out, R"(/," The profile file cannot be created: ",A)", {name});
   const float step = 1.0f / d.zsw;

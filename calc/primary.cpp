@@ -12,8 +12,6 @@
 namespace korva {
 
 namespace {
-constexpr float rad = 57.29578f;
-constexpr float pi = 3.1415927f;
 
 float clamped_acos(float c) { return std::acos(std::clamp(c, -1.0f, 1.0f)); }
 }  // namespace
@@ -29,7 +27,7 @@ bool primary_pass(intensity_data& d, calc_state& cs) {
     return false;
   }
   cs.th1 = std::asin(sin_th);
-  const float th1_deg = cs.th1 * rad;
+  const float th1_deg = cs.th1 * rad_to_deg;
   cs.astar1 = (d.irad < 3 && d.mur < 31.5f) ? absor1(d.mur, th1_deg) : 1.0f;
 
   cs.k_lmin = 1.0f / (lam - lam * cs.dl_cur * 0.5f);
@@ -48,7 +46,7 @@ bool primary_pass(intensity_data& d, calc_state& cs) {
   cs.delta1 = 0.5f * std::sqrt(1.0f + lx * lx) / (L * 1.0e8f);
 
   // Angular acceptance of the primary within the band of the line.
-  const float m = (d.mosaic + d.div_par) * pi / 360.0f;
+  const float m = (d.mosaic + d.div_par) * pi_float / 360.0f;
   const float kl = cs.k_lmin, kh = cs.k_lmax;
   cs.a1 = clamped_acos((kl * kl + hsq - (kl + cs.delta1) * (kl + cs.delta1)) / (2.0f * kl * h)) + m;
   cs.a2 = clamped_acos((kh * kh + hsq - (kh - cs.delta1) * (kh - cs.delta1)) / (2.0f * kh * h)) - m;
@@ -84,10 +82,10 @@ bool primary_pass(intensity_data& d, calc_state& cs) {
                                    : 2.0f * sum / ((1.0f - d.pol) * cos2sq + (1.0f + d.pol));
     cs.y_path1 = ybar * L;
     cs.R1 = cs.lam_c * cs.lor1 * cs.x1 * cs.x1;
-    cs.iprim_pass = cs.path_factor * cs.y_path1 * cs.pol1 * cs.R1 * cs.I_scale / (cs.astar1 * rad);
+    cs.iprim_pass = cs.path_factor * cs.y_path1 * cs.pol1 * cs.R1 * cs.I_scale / (cs.astar1 * rad_to_deg);
   }
 
-  cs.psi_hw = std::asin(std::clamp(std::sin((d.mosaic + d.div_norm) * pi / 360.0f) / std::cos(cs.th1), -1.0f, 1.0f)) * rad;
+  cs.psi_hw = std::asin(std::clamp(std::sin((d.mosaic + d.div_norm) * pi_float / 360.0f) / std::cos(cs.th1), -1.0f, 1.0f)) * rad_to_deg;
   cs.rho_c = std::cos(cs.th1) / lam;
   // Radius of the Ewald cut at height |h1|/2 for each end of the band; a
   // band end beyond back-reflection no longer reaches that height.

@@ -5,6 +5,7 @@
 #include "calc/scale.h"
 #include "driver/clock.h"
 #include "io/format.h"
+#include "io/text.h"
 
 namespace korva {
 
@@ -12,8 +13,7 @@ bool scan_setup(intensity_data& d, const std::string& scanfile) {
   d.n_ref = 0;
   d.scale_sum = 0;
   if (d.has_scan == 1) {
-    std::string name = scanfile;
-    while (!name.empty() && name.back() == ' ') name.pop_back();
+    const std::string name = io::trim_right(scanfile);
     std::FILE* f = std::fopen(name.c_str(), "r");
     if (!f) {
       io::write(*d.out, R"(/,/,5X,A,/," there is no such file or directory, or the file is empty,",/," check your input!")",

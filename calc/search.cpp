@@ -13,7 +13,6 @@
 namespace korva {
 
 namespace {
-constexpr float rad = 57.29578f;
 
 // Structure factor of one reflection by the radiation of the job.
 void structure_factor(intensity_data& d, int32 h, int32 k, int32 l, float stl, float& f, float& ph) {
@@ -90,8 +89,8 @@ bool search_events(intensity_data& d, calc_state& cs) {
         const float along_c = (fh * cs.ref_c[0] + fk * cs.ref_c[1] + fl * cs.ref_c[2]) * c_scale;
         const float azim = std::atan2(along_c, along_r);
 
-        ev.psi_io = normalised_psi(d, (azim + ev.beta) * rad + d.PsiD);
-        ev.psi_oi = normalised_psi(d, (azim - ev.beta) * rad + d.PsiD);
+        ev.psi_io = normalised_psi(d, (azim + ev.beta) * rad_to_deg + d.PsiD);
+        ev.psi_oi = normalised_psi(d, (azim - ev.beta) * rad_to_deg + d.PsiD);
         ++cs.n_events;
 
         const int32 h3 = d.h1 - h2, k3 = d.k1 - k2, l3 = d.l1 - l2;
@@ -102,7 +101,7 @@ bool search_events(intensity_data& d, calc_state& cs) {
         const float stl3 = std::sqrt(g3) / 2.0f;
         ev.th2 = std::asin(std::fmin(lam * stl2, 1.0f));
         ev.th3 = std::asin(std::fmin(lam * stl3, 1.0f));
-        ev.BETA = ev.beta * rad;
+        ev.BETA = ev.beta * rad_to_deg;
 
         structure_factor(d, h2, k2, l2, stl2, ev.f2, ev.ph2);
         if (d.err_flag == 1) return false;

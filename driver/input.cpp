@@ -155,7 +155,7 @@ bool read_crystal_and_beam(intensity_data& d) {
   d.radius = radius_um * 1.0e-4f;
   d.ext_path = 4.0f / 3.0f * d.block_r * 1.0e-4f;
   if (d.irad == 1 || d.irad == 2) {
-    const float div = d.div_par * 0.017453299f / std::tan(d.theta_m);
+    const float div = d.div_par * deg_to_rad / std::tan(d.theta_m);
     d.dl1 = std::sqrt(div * div + d.darwin_w * d.darwin_w);
   }
 
@@ -282,7 +282,7 @@ bool read_primary(intensity_data& d) {
              "read-error in the primary reflection line of the input-file"))
     return false;
   d.phprim = phase;
-  d.phprim_rad = phase * 0.017453299f;
+  d.phprim_rad = phase * deg_to_rad;
   return true;
 }
 
@@ -311,7 +311,7 @@ bool read_orientation(intensity_data& d, std::string& scanfile) {
   auto angle = [](float c) {
     if (c > 1.0f) c = 1.0f;
     if (c < -1.0f) c = -1.0f;
-    return std::acos(c) * 57.29578f;
+    return std::acos(c) * rad_to_deg;
   };
   dot[0] = angle(col_dot(1, 2) / (len[1] * len[2]));
   dot[1] = angle(col_dot(0, 2) / (len[0] * len[2]));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver/job_state.h"
+#include "io/text.h"
 
 namespace korva {
 
@@ -36,8 +37,7 @@ bool read_orientation(intensity_data& d, std::string& scanfile);
 // Prints two empty lines and a read-error message.
 void report_read_error(intensity_data& d, const char* message);
 
-// Text helpers for fixed-width names.
-std::string trim_right(const std::string& s);
-std::string pad(const std::string& s, std::size_t w);
+using io::pad;
+using io::trim_right;
 
 }  // namespace korva

@@ -31,6 +31,11 @@ struct plot_event {
   float ev_azim = 0, ev_g2 = 0, ev_p2 = 0, ev_gp = 0, ev_n2 = 0, ev_style = 0;
 };
 
+// Angle conversions and pi as the calculation uses them, in single precision.
+constexpr float deg_to_rad = 0.017453299f;
+constexpr float rad_to_deg = 57.29578f;
+constexpr float pi_float = 3.1415927f;
+
 constexpr int32 max_ops = 24;
 constexpr int32 max_events = 600;
 constexpr int32 yp_rows = 301, yp_cols = 19;

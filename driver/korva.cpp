@@ -95,15 +95,4 @@ std::string make_calfile(std::string& scanfile, std::string& plotfile) {
   return pad(name->substr(0, k) + ".cal", 72);
 }
 
-std::string trim_right(const std::string& s) {
-  const auto p = s.find_last_not_of(' ');
-  return p == std::string::npos ? std::string() : s.substr(0, p + 1);
-}
-
-std::string pad(const std::string& s, std::size_t w) {
-  std::string r = s.substr(0, w);
-  r.resize(w, ' ');
-  return r;
-}
-
 }  // namespace korva

@@ -17,8 +17,6 @@ namespace korva {
 
 namespace {
 
-constexpr float deg = 0.017453299f;
-constexpr float rad = 57.29578f;
 
 void report_lattice(intensity_data& d, const float recip_deg[3]) {
   io::write(*d.out,
@@ -92,7 +90,7 @@ bool crystal_setup(intensity_data& d) {
   }
 
   // Direct and reciprocal cell.
-  const float al = d.alpha * deg, be = d.beta * deg, ga = d.gamma * deg;
+  const float al = d.alpha * deg_to_rad, be = d.beta * deg_to_rad, ga = d.gamma * deg_to_rad;
   const float ca = std::cos(al), cb = std::cos(be), cg = std::cos(ga);
   const float sa = std::sin(al), sb = std::sin(be), sg = std::sin(ga);
   const float s2 = 1.0f - ca * ca - cb * cb - cg * cg + 2.0f * ca * cb * cg;
@@ -108,8 +106,8 @@ bool crystal_setup(intensity_data& d) {
   d.cos_alphas = (cb * cg - ca) / (sb * sg);
   d.cos_betas = (ca * cg - cb) / (sa * sg);
   d.cos_gammas = (ca * cb - cg) / (sa * sb);
-  const float recip_deg[3] = {std::acos(d.cos_alphas) * rad, std::acos(d.cos_betas) * rad,
-                              std::acos(d.cos_gammas) * rad};
+  const float recip_deg[3] = {std::acos(d.cos_alphas) * rad_to_deg, std::acos(d.cos_betas) * rad_to_deg,
+                              std::acos(d.cos_gammas) * rad_to_deg};
   float* g = d.metric;
   g[0] = d.astar * d.astar;
   g[1] = d.bstar * d.bstar;
@@ -118,7 +116,7 @@ bool crystal_setup(intensity_data& d) {
   g[4] = d.astar * d.cstar * d.cos_betas;
   g[5] = d.bstar * d.cstar * d.cos_alphas;
 
-  // Displacement parameters in both conventions: beta-ij = 2 pi^2 m U-ij.
+  // Displacement parameters in both conventions: beta-ij = 2 pi_float^2 m U-ij.
   const float m[6] = {g[0], g[1], g[2], d.astar * d.bstar, d.astar * d.cstar, d.bstar * d.cstar};
   for (int32 i = 0; i < d.n_atoms; ++i)
     for (int k = 0; k < 6; ++k) {
@@ -162,7 +160,7 @@ bool crystal_setup(intensity_data& d) {
     d.phprim_rad = 0;
     d.phprim = 0;
   } else {
-    d.phprim = d.phprim_rad * rad;
+    d.phprim = d.phprim_rad * rad_to_deg;
   }
   if (d.fprim > 2.0f) {
     io::write(*d.out, warning_block);
@@ -172,7 +170,7 @@ bool crystal_setup(intensity_data& d) {
   // Scale factors.  An X-ray F counts electrons and needs r_e; a neutron F
   // is already a length in fm (1e-13 cm).
   d.relv = (d.irad == 3 ? 1.0f : 2.817938f) * 1000.0f * d.lambda * d.rvol;
-  d.cross_sec = 3.1415927f * d.radius * d.radius;
+  d.cross_sec = pi_float * d.radius * d.radius;
   d.vol_sample = 4.1887903f * d.radius * d.radius * d.radius;
 
   // Form factors on the 0.05 grid of sin(theta)/lambda.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "io/format.h"
+#include "io/text.h"
 #include "plot/ps.h"
 
 namespace korva {
@@ -115,10 +116,7 @@ void put_line(intensity_data& d, const std::string& s) {
 }
 
 // s blank-padded to n characters, as one line.
-std::string padded_line(std::string s, std::size_t n) {
-  if (s.size() < n) s.resize(n, ' ');
-  return s + "\n";
-}
+std::string padded_line(std::string_view s, std::size_t n) { return io::pad(s, n) + "\n"; }
 
 void legend_move(intensity_data& d, float x, float y) {
   put_line(d, io::format(R"(2F6.1," m")", {x * pt_per_cm, y * pt_per_cm}));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "io/format.h"
+#include "io/text.h"
 
 namespace korva {
 
@@ -27,13 +28,6 @@ void put_text(intensity_data& d, const std::string& s) {
 // One or more lines in the given layout.
 void put(intensity_data& d, std::string_view layout, std::initializer_list<io::fitem> items = {}) {
   if (d.plot) put_text(d, io::format(layout, items));
-}
-
-// s cut or blank-padded on the right to exactly n characters.
-std::string padded(std::string_view s, std::size_t n) {
-  std::string t(s.substr(0, std::min(s.size(), n)));
-  t.resize(n, ' ');
-  return t;
 }
 
 // The first count characters of a fixed-length text (blank-padded past its
@@ -72,12 +66,12 @@ int32 points_held(int32 n, std::size_t size) {
 }  // namespace
 
 void plots(intensity_data& d) {
-  put(d, "A70", {padded("%!", 70)});
+  put(d, "A70", {io::pad("%!", 70)});
   put(d, R"(4(A4,"{",A6,"} def "))",
       {"/m  ", "moveto", "/l  ", "lineto", "/s  ", "show  ", "/st ", "stroke"});
-  put(d, "A70", {padded("/rl {rlineto} def", 70)});
-  put(d, "A70", {padded("/s  {show  } def", 70)});
-  put(d, "A70", {padded("610 20 translate 90 rotate", 70)});
+  put(d, "A70", {io::pad("/rl {rlineto} def", 70)});
+  put(d, "A70", {io::pad("/s  {show  } def", 70)});
+  put(d, "A70", {io::pad("610 20 translate 90 rotate", 70)});
 }
 
 void plot(intensity_data& d, float x, float y, int32 pen) {
@@ -212,7 +206,7 @@ void axis(intensity_data& d, float x0, float y0, std::string_view label, int32 c
       {x0 * pt_per_cm, y0 * pt_per_cm, (x0 + length) * pt_per_cm, y0 * pt_per_cm,
        (x0 - 0.5f + length / 2) * pt_per_cm, (y0 - 1.5f) * pt_per_cm});
   put(d, R"("(",A,") s")", {ps_string_body(label, count < 0 ? -count : count, axis_text_max)});
-  put(d, "A80", {padded("/Courier-Bold findfont [10 0 0 12 0 0] makefont setfont", 80)});
+  put(d, "A80", {io::pad("/Courier-Bold findfont [10 0 0 12 0 0] makefont setfont", 80)});
   for (int32 i = 0; i <= 20; ++i) {
     float v = first + static_cast<float>(i) * step;
     // A zero step would give 0/0; the ticks then still stand 1 cm apart.
@@ -236,7 +230,7 @@ void dash(intensity_data& d, int32 code) {
 void fonts(intensity_data& d, float size, std::string_view name) {
   const float p = std::trunc(size * pt_per_cm);
   std::string field = "/";
-  field += padded(name, 20);
+  field += io::pad(name, 20);
   field += " findfont";
   put(d, R"(A30,I4," scalefont setfont")", {field, std::fabs(p) < 1.0e9f ? static_cast<int>(p) : 999999});
 }
